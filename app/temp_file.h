@@ -1,0 +1,17 @@
+#pragma once
+// A reserved, unique temporary file that is deleted with the object.
+
+unsigned RandomBelow(unsigned n);
+
+class TempFile {
+public:
+    explicit TempFile(const char* prefix);
+    ~TempFile();
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    const char* Path() const { return path; }
+
+private:
+    char path[260];
+};
