@@ -58,3 +58,5 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 
 enable_testing()
 add_subdirectory(tests)
+
+add_subdirectory(examples)

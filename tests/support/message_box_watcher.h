@@ -10,6 +10,9 @@
 #include <thread>
 #include <vector>
 
+// The icon of a box shown by another process is not readable from here.
+const UINT kIconNotReadable = 0xFFFE;
+
 struct MessageBoxRecord {
     std::string caption;
     std::string text;

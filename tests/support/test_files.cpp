@@ -4,6 +4,29 @@
 #include <cstdio>
 #include <random>
 
+void RemoveTree(const std::string& path);
+
+namespace {
+
+// Each test process gets a temporary folder of its own (children inherit it through TMP and
+// TEMP), so that checks for leftovers are not confused by tests running alongside.
+struct PrivateTempFolder {
+    std::string path;
+    PrivateTempFolder() {
+        char base[MAX_PATH] = {};
+        GetTempPathA(sizeof(base), base);
+        char name[MAX_PATH];
+        snprintf(name, sizeof(name), "%sproc-%lu-%lu", base, GetCurrentProcessId(), GetTickCount());
+        path = name;
+        CreateDirectoryA(path.c_str(), nullptr);
+        SetEnvironmentVariableA("TMP", path.c_str());
+        SetEnvironmentVariableA("TEMP", path.c_str());
+    }
+    ~PrivateTempFolder() { RemoveTree(path); }
+} privateTempFolder;
+
+}  // namespace
+
 std::string ReadBytes(const std::string& path) {
     std::string bytes;
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -66,6 +89,27 @@ std::string TempFolder() {
         path += '\\';
     }
     return path;
+}
+
+std::vector<std::string> ProductTempEntries() {
+    std::vector<std::string> ours;
+    for (const auto& name : ListFolder(TempFolder())) {
+        if (name.rfind("Ext", 0) == 0 || name.rfind("Ins", 0) == 0 || name.rfind("ZVI", 0) == 0) {
+            ours.push_back(name);
+        }
+    }
+    return ours;
+}
+
+std::vector<std::string> AddedEntries(const std::vector<std::string>& before,
+                                      const std::vector<std::string>& after) {
+    std::vector<std::string> added;
+    for (const auto& name : after) {
+        if (std::find(before.begin(), before.end(), name) == before.end()) {
+            added.push_back(name);
+        }
+    }
+    return added;
 }
 
 std::string BuildPath(const std::string& name) {

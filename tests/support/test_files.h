@@ -13,6 +13,12 @@ bool FileExists(const std::string& path);
 std::vector<std::string> ListFolder(const std::string& folder);
 // The system temporary folder, with a trailing backslash.
 std::string TempFolder();
+// Entries in the temporary folder with the product's prefixes (Ext, Ins, ZVI), sorted.
+// Compare a list taken before a run with one taken after: other tests may run alongside.
+std::vector<std::string> ProductTempEntries();
+// The entries of `after` that are not in `before`.
+std::vector<std::string> AddedEntries(const std::vector<std::string>& before,
+                                      const std::vector<std::string>& after);
 // A path in the build tree next to the test programs, e.g. BuildPath("installer.exe").
 std::string BuildPath(const std::string& name);
 // Deterministic bytes: compressible text or incompressible noise.
