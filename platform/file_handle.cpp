@@ -2,7 +2,11 @@
 
 #include "platform/text.h"
 
+#include <new>
+
 #include <string.h>
+
+enum : DWORD { kReadAheadSize = 4096 };
 
 FileHandle::FileHandle(const char* sourcePath, DWORD access, DWORD creation, bool report,
                        bool shareReadWrite)
@@ -23,7 +27,40 @@ FileHandle::FileHandle(const char* sourcePath, DWORD access, DWORD creation, boo
     handle = h;
 }
 
-FileHandle::~FileHandle() { Close(); }
+FileHandle::~FileHandle() {
+    Close();
+    delete[] ahead;
+}
+
+void FileHandle::DropReadAhead() const {
+    DWORD unread = aheadEnd - aheadNext;
+    aheadNext = aheadEnd = 0;
+    if (unread != 0 && handle != nullptr) {
+        SetFilePointer(handle, -static_cast<LONG>(unread), nullptr, FILE_CURRENT);
+    }
+}
+
+bool FileHandle::ReadByte(char* byte) {
+    if (!IsOpen()) {
+        return false;
+    }
+    if (aheadNext == aheadEnd) {
+        if (ahead == nullptr) {
+            ahead = new (std::nothrow) char[kReadAheadSize];
+        }
+        if (ahead == nullptr) {
+            return Read(byte, 1, AtCurrent) == 1;
+        }
+        DWORD got = Read(ahead, kReadAheadSize, AtCurrent);
+        if (got == 0) {
+            return false;
+        }
+        aheadNext = 0;
+        aheadEnd = got;
+    }
+    *byte = ahead[aheadNext++];
+    return true;
+}
 
 void FileHandle::Report(const char* prefix, const char* caption) const {
     if (!reportErrors) {
@@ -48,6 +85,7 @@ DWORD FileHandle::Read(void* buffer, DWORD count, FilePosition position) {
     if (!IsOpen()) {
         return 0;
     }
+    DropReadAhead();
     Position(position);
     DWORD got = 0;
     // A successful short read leaves the last error alone; clear it so that a stale code
@@ -68,6 +106,7 @@ bool FileHandle::Write(const void* buffer, DWORD count, FilePosition position) {
     if (!IsOpen()) {
         return false;
     }
+    DropReadAhead();
     Position(position);
     DWORD written = 0;
     if (WriteFile(handle, buffer, count, &written, nullptr) && written == count) {
@@ -79,6 +118,7 @@ bool FileHandle::Write(const void* buffer, DWORD count, FilePosition position) {
 
 void FileHandle::Seek(LONG distance, DWORD moveMethod) {
     if (IsOpen()) {
+        DropReadAhead();
         SetFilePointer(handle, distance, nullptr, moveMethod);
     }
 }
@@ -94,6 +134,7 @@ bool FileHandle::Close() {
     if (!IsOpen()) {
         return false;
     }
+    aheadNext = aheadEnd = 0;
     BOOL ok = CloseHandle(handle);
     handle = nullptr;
     return ok != FALSE;

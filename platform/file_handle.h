@@ -20,17 +20,30 @@ public:
     void Seek(LONG distance, DWORD moveMethod);
     unsigned long long Size(bool* failed = nullptr) const;
     bool Close();
+    // Sequential reading for line readers, through a read-ahead buffer: false at the end of the
+    // file or on a read error. Every other operation (and Handle()) first moves the system
+    // position back to just after the last byte handed out, so the buffer never shows.
+    bool ReadByte(char* byte);
 
-    HANDLE Handle() const { return handle; }
+    HANDLE Handle() const {
+        DropReadAhead();
+        return handle;
+    }
     const char* Path() const { return path; }
 
 private:
     void Position(FilePosition position);
     void Report(const char* prefix, const char* caption) const;
+    void DropReadAhead() const;
 
     HANDLE handle;
     char path[260];
     bool reportErrors;
+    // Bytes [aheadNext, aheadEnd) of ahead are the file's next ones; the system position lies
+    // aheadEnd - aheadNext bytes further on. Allocated on the first ReadByte.
+    char* ahead = nullptr;
+    mutable DWORD aheadNext = 0;
+    mutable DWORD aheadEnd = 0;
 };
 
 unsigned long long FileSizeOfHandle(HANDLE handle, bool* failed = nullptr);

@@ -48,6 +48,21 @@ TEST_F(EntryPoint, BareStubShowsTheCorruptionMessageOnceAndCleansUp) {
     EXPECT_EQ(AddedEntries(tempBefore, ProductTempEntries()), std::vector<std::string>{});
 }
 
+TEST_F(EntryPoint, InstallerWithAScriptRunsWithoutAMessageAndCleansUp) {
+    WriteBytes(folder / "setup.dat", "[Project Name]\r\nDemo\r\n");
+    WriteBytes(folder / "setup.exe", ReadBytes(stub));
+    InstallerRun pack = RunInstaller(stub, " <packthis>\"" + (folder / "setup.dat") + "\"<packto>\"" +
+                                               (folder / "setup.exe") + "\"");
+    ASSERT_EQ(pack.process.exitCode, 0u);
+    for (const char* arguments : {"", " <Silent>"}) {
+        InstallerRun run = RunInstaller(folder / "setup.exe", arguments);
+        ASSERT_TRUE(run.process.finished) << arguments;
+        EXPECT_EQ(run.process.exitCode, 0u) << arguments;
+        EXPECT_TRUE(run.boxes.empty()) << arguments;
+    }
+    EXPECT_EQ(AddedEntries(tempBefore, ProductTempEntries()), std::vector<std::string>{});
+}
+
 TEST_F(EntryPoint, UninstallTokenWinsOverPackThis) {
     std::string archive = folder / "archive.bin";
     WriteBytes(folder / "a.txt", "content");

@@ -159,7 +159,6 @@ void MessageBoxWatcher::Poll() {
         }
         // Icon handles of another process cannot be compared with this one's.
         record.icon = candidate.processId == GetCurrentProcessId() ? IconKind(scan.icon) : kIconNotReadable;
-        record.topmost = (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
         for (auto& b : scan.buttons) {
             record.buttons.push_back(b.first);
         }

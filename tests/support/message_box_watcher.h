@@ -2,6 +2,7 @@
 // Answers the message boxes that code under test shows, so failure paths run without a person.
 // A background thread looks for dialog windows of class "#32770" that belong to one process
 // (this one by default), records caption, text, icon and buttons, and presses a button.
+// Wine gives MB_TOPMOST boxes no WS_EX_TOPMOST style, so that flag cannot be observed here.
 
 #include <windows.h>
 
@@ -19,7 +20,6 @@ struct MessageBoxRecord {
     UINT icon = 0;             // MB_ICONERROR, MB_ICONQUESTION, MB_ICONWARNING, MB_ICONINFORMATION or 0
     std::vector<int> buttons;  // control ids: IDOK, IDCANCEL, IDYES, IDNO, IDRETRY, ...
     int pressed = 0;
-    bool topmost = false;
 };
 
 class MessageBoxWatcher {
