@@ -94,7 +94,8 @@ bool DecompressFile(const char* source, const char* destination, bool report,
                 done = true;
             } else {
                 unsigned long long size = in.Size();
-                unsigned long long capacity = static_cast<unsigned long long>(uncompressedSize) + 5000;
+                unsigned long long capacity =
+                    static_cast<unsigned long long>(uncompressedSize) + 5000;
                 char* input = nullptr;
                 char* output = nullptr;
                 if ((size >> 32) != 0 || size > kBufferLimit || capacity > kBufferLimit) {

@@ -24,7 +24,8 @@ bool PayloadArchive::Extract(const char* name, const char* destination) {
         if (!out.IsOpen()) {
             continue;
         }
-        unsigned char* stored = new (std::nothrow) unsigned char[entry.storedSize ? entry.storedSize : 1];
+        unsigned char* stored =
+            new (std::nothrow) unsigned char[entry.storedSize ? entry.storedSize : 1];
         if (stored == nullptr) {
             continue;
         }

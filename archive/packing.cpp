@@ -24,8 +24,9 @@ bool PayloadArchive::Add(const char* source, char* entryName) {
     }
     // One byte holds the name's length plus its NUL.
     if (strlen(entryName) >= 255) {
-        ShowPackError("Unable to add '%s' to '%s': entry names must be shorter than 255 characters.",
-                      source, file.Path());
+        ShowPackError(
+            "Unable to add '%s' to '%s': entry names must be shorter than 255 characters.", source,
+            file.Path());
         return false;
     }
     if (tooLarge) {
@@ -40,7 +41,8 @@ bool PayloadArchive::Add(const char* source, char* entryName) {
     }
     ArchiveEntry* entry = new (std::nothrow) ArchiveEntry;
     if (entry == nullptr) {
-        ShowPackError("Error whilst compressing '%s', unable to read from '%s'", source, temp.Path());
+        ShowPackError("Error whilst compressing '%s', unable to read from '%s'", source,
+                      temp.Path());
         return false;
     }
     memset(entry, 0, sizeof(*entry));
@@ -55,14 +57,16 @@ bool PayloadArchive::Add(const char* source, char* entryName) {
         unsigned long long storedSize = in.Size();
         // Data, directory and trailer must all end below the 2 GiB limit.
         unsigned long long end = static_cast<unsigned long long>(directoryOffset) + storedSize +
-                                 (entries.Count() + 1) * (kRecordHeaderSize + 255ull) + kTrailerSize;
+                                 (entries.Count() + 1) * (kRecordHeaderSize + 255ull) +
+                                 kTrailerSize;
         if (end >= kArchiveSizeLimit) {
             overLimit = true;
         } else {
             entry->storedSize = static_cast<uint32_t>(storedSize);
             unsigned char* stored =
                 new (std::nothrow) unsigned char[entry->storedSize ? entry->storedSize : 1];
-            if (stored != nullptr && in.Read(stored, entry->storedSize, AtCurrent) == entry->storedSize) {
+            if (stored != nullptr &&
+                in.Read(stored, entry->storedSize, AtCurrent) == entry->storedSize) {
                 entry->checksum = StoredChecksum(stored, entry->storedSize);
                 file.Seek(static_cast<LONG>(directoryOffset), FILE_BEGIN);
                 file.Write(stored, entry->storedSize, AtCurrent);

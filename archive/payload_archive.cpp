@@ -55,7 +55,9 @@ PayloadArchive::PayloadArchive(const char* path, bool writable)
     Open(writable);
 }
 
-PayloadArchive::~PayloadArchive() { Close(); }
+PayloadArchive::~PayloadArchive() {
+    Close();
+}
 
 void PayloadArchive::Open(bool) {
     if (!file.IsOpen()) {

@@ -16,7 +16,9 @@ void TextRecord::Allocate(int size) {
     text[0] = '\0';
 }
 
-TextRecord::TextRecord() { Allocate(1); }
+TextRecord::TextRecord() {
+    Allocate(1);
+}
 
 TextRecord::TextRecord(const char* source) {
     Allocate(static_cast<int>(strlen(source)) + 1);

@@ -61,15 +61,15 @@ TEST(ParsePackCommandLine, RefusesWhatItCannotHandle) {
         std::string commandLine;
         bool accepted;
     } cases[] = {
-        {"i.exe <packthis>\"a\"", false},                                     // no <packto>
-        {"i.exe <packthis>\"a", false},                                       // no closing quote
-        {"i.exe <packthis>\"a\"<packto>\"b", false},                          // archive unclosed
-        {"i.exe <packthis>", false},                                          // nothing after
-        {"i.exe <packto>\"b\" <packthis>\"a\"", false},                       // wrong order
-        {"i.exe <packthis>\"" + longPath + "\"<packto>\"b\"", false},         // 260 characters
+        {"i.exe <packthis>\"a\"", false},                              // no <packto>
+        {"i.exe <packthis>\"a", false},                                // no closing quote
+        {"i.exe <packthis>\"a\"<packto>\"b", false},                   // archive unclosed
+        {"i.exe <packthis>", false},                                   // nothing after
+        {"i.exe <packto>\"b\" <packthis>\"a\"", false},                // wrong order
+        {"i.exe <packthis>\"" + longPath + "\"<packto>\"b\"", false},  // 260 characters
         {"i.exe <packthis>\"a\"<packto>\"" + longPath + "\"", false},
-        {"i.exe <packthis>\"" + path259 + "\"<packto>\"b\"", true},           // 259 fits
-        {longLine, false},                                                    // over 999
+        {"i.exe <packthis>\"" + path259 + "\"<packto>\"b\"", true},  // 259 fits
+        {longLine, false},                                           // over 999
         {longLine.substr(0, 999), true},
     };
     for (const Case& c : cases) {

@@ -13,7 +13,8 @@ struct InstallerRun {
     std::vector<MessageBoxRecord> boxes;
 };
 
-InstallerRun RunInstaller(const std::string& exe, const std::string& arguments, DWORD timeoutMs = 60000) {
+InstallerRun RunInstaller(const std::string& exe, const std::string& arguments,
+                          DWORD timeoutMs = 60000) {
     MessageBoxWatcher watcher(IDOK, 0);
     InstallerRun run;
     run.process = RunProgram("\"" + exe + "\"" + arguments, timeoutMs,
@@ -51,8 +52,8 @@ TEST_F(EntryPoint, BareStubShowsTheCorruptionMessageOnceAndCleansUp) {
 TEST_F(EntryPoint, InstallerWithAScriptRunsWithoutAMessageAndCleansUp) {
     WriteBytes(folder / "setup.dat", "[Project Name]\r\nDemo\r\n");
     WriteBytes(folder / "setup.exe", ReadBytes(stub));
-    InstallerRun pack = RunInstaller(stub, " <packthis>\"" + (folder / "setup.dat") + "\"<packto>\"" +
-                                               (folder / "setup.exe") + "\"");
+    InstallerRun pack = RunInstaller(stub, " <packthis>\"" + (folder / "setup.dat") +
+                                               "\"<packto>\"" + (folder / "setup.exe") + "\"");
     ASSERT_EQ(pack.process.exitCode, 0u);
     for (const char* arguments : {"", " <Silent>"}) {
         InstallerRun run = RunInstaller(folder / "setup.exe", arguments);
@@ -66,8 +67,8 @@ TEST_F(EntryPoint, InstallerWithAScriptRunsWithoutAMessageAndCleansUp) {
 TEST_F(EntryPoint, UninstallTokenWinsOverPackThis) {
     std::string archive = folder / "archive.bin";
     WriteBytes(folder / "a.txt", "content");
-    InstallerRun run = RunInstaller(stub, " <uninstall>x <packthis>\"" + (folder / "a.txt") + "\"<packto>\"" +
-                                     archive + "\"");
+    InstallerRun run = RunInstaller(
+        stub, " <uninstall>x <packthis>\"" + (folder / "a.txt") + "\"<packto>\"" + archive + "\"");
     ASSERT_TRUE(run.process.finished);
     EXPECT_EQ(run.process.exitCode, 0u);
     EXPECT_FALSE(FileExists(archive)) << "pack mode must not have run";
@@ -76,8 +77,8 @@ TEST_F(EntryPoint, UninstallTokenWinsOverPackThis) {
 TEST_F(EntryPoint, PackModeAddsAnEntryAndSaysNothing) {
     std::string archive = folder / "archive.bin";
     WriteBytes(folder / "Readme.TXT", "read me\r\n");
-    InstallerRun run = RunInstaller(stub, " <packthis>\"" + (folder / "Readme.TXT") + "\"<packto>\"" +
-                                     archive + "\"");
+    InstallerRun run = RunInstaller(
+        stub, " <packthis>\"" + (folder / "Readme.TXT") + "\"<packto>\"" + archive + "\"");
     ASSERT_TRUE(run.process.finished);
     EXPECT_EQ(run.process.exitCode, 0u);
     EXPECT_TRUE(run.boxes.empty());
@@ -99,14 +100,14 @@ TEST_F(EntryPoint, RefusedPackRequestsSayWhyAddNothingAndExitWithOne) {
         std::string arguments;
         const char* caption;
     } cases[] = {
-        {" <packthis>\"" + source + "\"", "Install"},                           // no <packto>
-        {" <packthis>\"" + source + "<packto>\"" + archive, "Install"},         // unclosed
+        {" <packthis>\"" + source + "\"", "Install"},                    // no <packto>
+        {" <packthis>\"" + source + "<packto>\"" + archive, "Install"},  // unclosed
         {" <packthis>\"" + source + "\"<packto>\"" + archive + "\"" + std::string(1000, ' '),
-         "Install"},                                                            // too long
+         "Install"},  // too long
         {" <packthis>\"" + folder.Path() + std::string(240, 'x') + "\"<packto>\"" + archive + "\"",
-         "Install"},                                                            // long path
+         "Install"},  // long path
         {" <packthis>\"" + (folder / "missing.txt") + "\"<packto>\"" + archive + "\"",
-         "Install"},                                                            // no source
+         "Install"},                                                               // no source
         {" <packthis> \"" + source + "\"<packto>\"" + archive + "\"", "Install"},  // blank
     };
     for (const Case& c : cases) {

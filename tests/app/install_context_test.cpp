@@ -26,10 +26,13 @@ UINT WINAPI FailingTempFileName(LPCSTR, LPCSTR, UINT, LPSTR name) {
     return 0;
 }
 
-DWORD WINAPI FailingTempPath(DWORD, LPSTR) { return 0; }
+DWORD WINAPI FailingTempPath(DWORD, LPSTR) {
+    return 0;
+}
 
 bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 TEST(TempFile, ReservesAnEmptyFileAndDeletesItAtTheEnd) {
@@ -46,7 +49,8 @@ TEST(TempFile, ReservesAnEmptyFileAndDeletesItAtTheEnd) {
 }
 
 TEST(TempFile, WithoutASystemNameFormatsFolderPrefixAndANumber) {
-    ImportPatch patch("kernel32.dll", "GetTempFileNameA", reinterpret_cast<void*>(&FailingTempFileName));
+    ImportPatch patch("kernel32.dll", "GetTempFileNameA",
+                      reinterpret_cast<void*>(&FailingTempFileName));
     ASSERT_TRUE(patch.Active());
     TempFile temp("Install");
     std::string path = temp.Path();
@@ -64,7 +68,8 @@ TEST(TempFile, WithoutATemporaryFolderUsesCTempAndCreatesIt) {
     bool existed = FileExists("C:\\Temp");
     std::string path;
     {
-        ImportPatch patch("kernel32.dll", "GetTempPathA", reinterpret_cast<void*>(&FailingTempPath));
+        ImportPatch patch("kernel32.dll", "GetTempPathA",
+                          reinterpret_cast<void*>(&FailingTempPath));
         ASSERT_TRUE(patch.Active());
         if (!existed) {
             ASSERT_FALSE(FileExists("C:\\Temp"));
@@ -131,7 +136,8 @@ protected:
     };
     Outcome Build(const std::string& exe) {
         fakeModulePath = exe;
-        ImportPatch patch("kernel32.dll", "GetModuleFileNameA", reinterpret_cast<void*>(&FakeModuleFileName));
+        ImportPatch patch("kernel32.dll", "GetModuleFileNameA",
+                          reinterpret_cast<void*>(&FakeModuleFileName));
         EXPECT_TRUE(patch.Active());
         MessageBoxWatcher watcher;
         Outcome outcome;
@@ -159,7 +165,8 @@ TEST_F(InstallContextTest, ExtractsTheSetupFilesIntoTheScratchFolder) {
                                            {"program.exe", "not a setup file"}}));
     EXPECT_FALSE(outcome.failed);
     EXPECT_TRUE(outcome.boxes.empty());
-    EXPECT_EQ(outcome.scratchFiles, (std::vector<std::string>{"setup.bmp", "setup.dat", "setup.lic"}));
+    EXPECT_EQ(outcome.scratchFiles,
+              (std::vector<std::string>{"setup.bmp", "setup.dat", "setup.lic"}));
     EXPECT_EQ(outcome.script, "[Project Name]\r\nDemo\r\n");
     EXPECT_EQ(outcome.scratch.rfind(TempFolder() + "ZVI", 0), 0u);
 }
@@ -184,7 +191,8 @@ TEST_F(InstallContextTest, WithoutTheScriptTheRunIsCorruptedAndSaysSoOnce) {
         Outcome outcome = Build(MakeInstaller(files));
         EXPECT_TRUE(outcome.failed);
         ASSERT_EQ(outcome.boxes.size(), 1u);
-        EXPECT_EQ(outcome.boxes[0].text, "This installation is corrupted please obtain a new install.");
+        EXPECT_EQ(outcome.boxes[0].text,
+                  "This installation is corrupted please obtain a new install.");
         EXPECT_EQ(outcome.boxes[0].caption, "Installer");
         EXPECT_EQ(outcome.boxes[0].icon, UINT(MB_ICONERROR));
         EXPECT_EQ(outcome.boxes[0].buttons, std::vector<int>{IDOK});

@@ -35,8 +35,8 @@ std::string BuildArchive(const std::vector<Entry>& entries) {
         uint32_t offset = static_cast<uint32_t>(file.size());
         file += e.stored;
         uint32_t size = e.storedSizeOverride ? e.storedSizeOverride : uint32_t(e.stored.size());
-        directory += RecordBytes({offset, size, e.uncompressedSize,
-                                  UnsignedSum(e.stored) + e.checksumDelta, e.name});
+        directory += RecordBytes(
+            {offset, size, e.uncompressedSize, UnsignedSum(e.stored) + e.checksumDelta, e.name});
     }
     uint32_t directoryOffset = static_cast<uint32_t>(file.size());
     return file + directory + TrailerBytes(directoryOffset, uint32_t(entries.size()));
@@ -67,15 +67,25 @@ TEST_F(Extraction, OutcomesWithoutAMessage) {
         std::string content;
     } cases[] = {
         {"plain", {"a.txt", Bzip2(hello), uint32_t(hello.size())}, "a.txt", true, hello},
-        {"letter case", {"SETUP.DAT", Bzip2(hello), uint32_t(hello.size())}, "setup.dat", true, hello},
+        {"letter case",
+         {"SETUP.DAT", Bzip2(hello), uint32_t(hello.size())},
+         "setup.dat",
+         true,
+         hello},
         {"size 0 whatever is stored", {"z.txt", Bzip2(hello), 0}, "z.txt", true, ""},
         {"stored 0 bytes, sum 0", {"e.txt", "", 0}, "e.txt", true, ""},
         {"content shorter than recorded", {"s.txt", Bzip2(hello), 4000}, "s.txt", true, hello},
-        {"content 5000 bytes over recorded", {"o.txt", Bzip2(std::string(5010, 'x')), 10}, "o.txt",
-         true, std::string(5010, 'x')},
+        {"content 5000 bytes over recorded",
+         {"o.txt", Bzip2(std::string(5010, 'x')), 10},
+         "o.txt",
+         true,
+         std::string(5010, 'x')},
         {"no such entry", {"a.txt", Bzip2(hello), uint32_t(hello.size())}, "b.txt", false, "KEEP"},
         {"stored bytes past the end of the file",
-         {"p.txt", Bzip2(hello), uint32_t(hello.size()), 0, 0x7FFFFFF0u}, "p.txt", false, "KEEP"},
+         {"p.txt", Bzip2(hello), uint32_t(hello.size()), 0, 0x7FFFFFF0u},
+         "p.txt",
+         false,
+         "KEEP"},
     };
     for (const Case& c : cases) {
         std::string archive = Write({c.entry});
@@ -108,14 +118,16 @@ TEST_F(Extraction, AFlippedStoredByteFailsSilentlyAndLeavesTheDestination) {
 }
 
 TEST_F(Extraction, OfTwoEntriesOfOneNameTheLaterDecides) {
-    std::string archive =
-        Write({{"same.txt", Bzip2("older"), 5}, {"other", Bzip2("x"), 1}, {"SAME.txt", Bzip2("newer!"), 6}});
+    std::string archive = Write({{"same.txt", Bzip2("older"), 5},
+                                 {"other", Bzip2("x"), 1},
+                                 {"SAME.txt", Bzip2("newer!"), 6}});
     std::string out = folder / "out.txt";
     PayloadArchive catalogue(archive.c_str(), false);
     EXPECT_TRUE(catalogue.Extract("same.txt", out.c_str()));
     EXPECT_EQ(ReadBytes(out), "newer!");
     // A later entry that fails its checksum leaves the earlier one's content, and true.
-    std::string broken = Write({{"same.txt", Bzip2("older"), 5}, {"same.txt", Bzip2("newer"), 5, 1}});
+    std::string broken =
+        Write({{"same.txt", Bzip2("older"), 5}, {"same.txt", Bzip2("newer"), 5, 1}});
     PayloadArchive second(broken.c_str(), false);
     EXPECT_TRUE(second.Extract("same.txt", out.c_str()));
     EXPECT_EQ(ReadBytes(out), "older");
@@ -131,14 +143,30 @@ TEST_F(Extraction, MessagesOfTheDecompressor) {
         bool writeMessage;
         bool destinationEmpty;
     } cases[] = {
-        {"destination folder missing", {"a", Bzip2(hello), 12}, folder / "none\\out.txt", false,
-         false, false},
-        {"content more than 5000 bytes over recorded", {"a", Bzip2(std::string(6000, 'y')), 10},
-         folder / "out.txt", true, true, true},
-        {"not a bzip2 stream", {"a", "this is not bzip2 data", 12}, folder / "out.txt", true, true,
+        {"destination folder missing",
+         {"a", Bzip2(hello), 12},
+         folder / "none\\out.txt",
+         false,
+         false,
+         false},
+        {"content more than 5000 bytes over recorded",
+         {"a", Bzip2(std::string(6000, 'y')), 10},
+         folder / "out.txt",
+         true,
+         true,
          true},
-        {"recorded size beyond any memory", {"a", Bzip2(hello), 0xFFFFFFF0u}, folder / "out.txt",
-         false, false, true},
+        {"not a bzip2 stream",
+         {"a", "this is not bzip2 data", 12},
+         folder / "out.txt",
+         true,
+         true,
+         true},
+        {"recorded size beyond any memory",
+         {"a", Bzip2(hello), 0xFFFFFFF0u},
+         folder / "out.txt",
+         false,
+         false,
+         true},
     };
     for (const Case& c : cases) {
         std::string archive = Write({c.entry});

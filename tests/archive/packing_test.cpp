@@ -73,7 +73,8 @@ TEST_F(Packing, IntoABareStubAndTwiceIntoOneInstaller) {
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].name, "one.txt");
     EXPECT_EQ(records[1].name, "two.bin");
-    EXPECT_EQ(records[1].dataOffset, directory1) << "the second entry's data goes where the directory stood";
+    EXPECT_EQ(records[1].dataOffset, directory1)
+        << "the second entry's data goes where the directory stood";
     EXPECT_EQ(directory2, directory1 + records[1].storedSize);
     EXPECT_EQ(second.size(), directory2 + (17 + 8) + (17 + 8) + 20);
     EXPECT_EQ(second.substr(0, directory1), first.substr(0, directory1));
@@ -113,7 +114,8 @@ TEST_F(Packing, EntryNamesKeepTheirCaseAndForwardSlashesAreNotSeparators) {
     EXPECT_STREQ(name, "Readme.TXT");
     std::string forward = folder / "Readme.TXT";
     for (char& c : forward) {
-        if (c == '\\') c = '/';
+        if (c == '\\')
+            c = '/';
     }
     ASSERT_TRUE(RunPackMode(forward.c_str(), archive.c_str(), name));
     EXPECT_EQ(std::string(name), forward);
@@ -160,8 +162,10 @@ TEST_F(Packing, MissingSourceLeavesTheArchiveByteForByte) {
     EXPECT_EQ(box.caption, "Install");
     EXPECT_EQ(box.icon, UINT(MB_ICONERROR));
     // The temporary file is named first, the source second.
-    EXPECT_EQ(box.text.rfind("Error whilst compressing '" + TempFolder() + "Ext", 0), 0u) << box.text;
-    EXPECT_NE(box.text.find("', unable to read from '" + missing + "'"), std::string::npos) << box.text;
+    EXPECT_EQ(box.text.rfind("Error whilst compressing '" + TempFolder() + "Ext", 0), 0u)
+        << box.text;
+    EXPECT_NE(box.text.find("', unable to read from '" + missing + "'"), std::string::npos)
+        << box.text;
     EXPECT_TRUE(ReadBytes(archive) == before);
 }
 

@@ -129,10 +129,10 @@ TEST(PayloadArchive, FindIgnoresCaseOfAsciiLettersOnly) {
     struct Case {
         const char* name;
         bool found;
-    } cases[] = {{"setup.dat", true},   {"Setup.Dat", true},   {"SETUP.DAT", true},
-                 {"setup.da", false},   {"setup.datx", false}, {"caf\xc9.TXT", true},
+    } cases[] = {{"setup.dat", true},    {"Setup.Dat", true},   {"SETUP.DAT", true},
+                 {"setup.da", false},    {"setup.datx", false}, {"caf\xc9.TXT", true},
                  {"caf\xe9.txt", false},  // é is not folded to É
-                 {"A[B]", true},        {"a{b}", false},       {"", false}};
+                 {"A[B]", true},         {"a{b}", false},       {"", false}};
     for (const Case& c : cases) {
         EXPECT_EQ(archive.Find(c.name), c.found) << c.name;
     }

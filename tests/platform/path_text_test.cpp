@@ -17,7 +17,8 @@ struct PathCase {
 
 TEST(PathText, SplitsPathsAtTheLastBackslashAndDot) {
     const PathCase cases[] = {
-        {"C:\\build\\Readme.TXT", "Readme.TXT", "C:\\build\\", ".TXT", "C:\\build\\Readme", "Readme"},
+        {"C:\\build\\Readme.TXT", "Readme.TXT", "C:\\build\\", ".TXT", "C:\\build\\Readme",
+         "Readme"},
         {"setup.dat", "setup.dat", "setup.dat", ".dat", "setup", "setup"},
         {"C:\\dir.d\\file", "file", "C:\\dir.d\\", ".", "C:\\dir.d\\file", "file"},
         {"C:\\a\\b.tar.gz", "b.tar.gz", "C:\\a\\", ".gz", "C:\\a\\b.tar", "b.tar"},

@@ -17,7 +17,9 @@ public:
     bool Active() const { return slot != nullptr; }
     // The function as it was, to call through from the replacement.
     template <typename F>
-    F Original() const { return reinterpret_cast<F>(original); }
+    F Original() const {
+        return reinterpret_cast<F>(original);
+    }
 
 private:
     void** slot = nullptr;

@@ -63,12 +63,18 @@ UINT IconKind(HICON icon) {
 
 std::string IconName(UINT icon) {
     switch (icon) {
-        case MB_ICONERROR: return "error";
-        case MB_ICONQUESTION: return "question";
-        case MB_ICONWARNING: return "warning";
-        case MB_ICONINFORMATION: return "information";
-        case 0: return "none";
-        default: return "other";
+        case MB_ICONERROR:
+            return "error";
+        case MB_ICONQUESTION:
+            return "question";
+        case MB_ICONWARNING:
+            return "warning";
+        case MB_ICONINFORMATION:
+            return "information";
+        case 0:
+            return "none";
+        default:
+            return "other";
     }
 }
 
@@ -129,9 +135,9 @@ void MessageBoxWatcher::Poll() {
         std::lock_guard<std::mutex> guard(lock);
         candidate.processId = processId;
         // Forget boxes that have gone, so that a reused handle counts as a new box.
-        answered.erase(std::remove_if(answered.begin(), answered.end(),
-                                      [](HWND w) { return !IsWindow(w); }),
-                       answered.end());
+        answered.erase(
+            std::remove_if(answered.begin(), answered.end(), [](HWND w) { return !IsWindow(w); }),
+            answered.end());
     }
     EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&candidate));
     for (HWND box : candidate.found) {
@@ -158,7 +164,8 @@ void MessageBoxWatcher::Poll() {
             continue;  // not fully built yet; look again on the next poll
         }
         // Icon handles of another process cannot be compared with this one's.
-        record.icon = candidate.processId == GetCurrentProcessId() ? IconKind(scan.icon) : kIconNotReadable;
+        record.icon =
+            candidate.processId == GetCurrentProcessId() ? IconKind(scan.icon) : kIconNotReadable;
         for (auto& b : scan.buttons) {
             record.buttons.push_back(b.first);
         }

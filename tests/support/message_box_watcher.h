@@ -17,7 +17,7 @@ const UINT kIconNotReadable = 0xFFFE;
 struct MessageBoxRecord {
     std::string caption;
     std::string text;
-    UINT icon = 0;             // MB_ICONERROR, MB_ICONQUESTION, MB_ICONWARNING, MB_ICONINFORMATION or 0
+    UINT icon = 0;  // MB_ICONERROR, MB_ICONQUESTION, MB_ICONWARNING, MB_ICONINFORMATION or 0
     std::vector<int> buttons;  // control ids: IDOK, IDCANCEL, IDYES, IDNO, IDRETRY, ...
     int pressed = 0;
 };

@@ -123,7 +123,7 @@ std::string BuildPath(const std::string& name) {
 }
 
 std::string TextBytes(size_t size, unsigned seed) {
-    static const char* words[] = {"install ", "payload ", "archive ", "folder ", "setup ",
+    static const char* words[] = {"install ", "payload ", "archive ",  "folder ",   "setup ",
                                   "version ", "\r\n",     "shortcut ", "registry ", "file "};
     std::mt19937 rng(seed);
     std::string out;
@@ -173,7 +173,9 @@ TestFolder::TestFolder() {
     CreateDirectoryA(path.c_str(), nullptr);
 }
 
-TestFolder::~TestFolder() { RemoveTree(path); }
+TestFolder::~TestFolder() {
+    RemoveTree(path);
+}
 
 ProcessResult RunProgram(const std::string& commandLine, DWORD timeoutMs) {
     return RunProgramWith(commandLine, timeoutMs, nullptr, nullptr);
