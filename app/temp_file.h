@@ -11,6 +11,8 @@ public:
     TempFile& operator=(const TempFile&) = delete;
 
     const char* Path() const { return path; }
+    // Keeps the file: the destructor then deletes nothing (a file left to be moved at restart).
+    void Release() { path[0] = '\0'; }
 
 private:
     char path[260];

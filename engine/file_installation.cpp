@@ -121,9 +121,9 @@ void InstallFile(char* entryName, char* destination, bool* abort) {
     if (!*abort) {
         ProbeSelfRegistration(destination);
     }
-    // A file scheduled to replace the destination must outlive the run: its TempFile is left
-    // undestroyed on purpose (a few hundred bytes per file in use) so nothing deletes it.
-    if (!keepTemp) {
-        delete temp;
+    // A file scheduled to replace the destination must outlive the run.
+    if (keepTemp) {
+        temp->Release();
     }
+    delete temp;
 }
