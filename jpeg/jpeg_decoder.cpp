@@ -30,20 +30,36 @@ enum Marker {
 
 bool IsOtherFrameType(int32_t code) {
     switch (code) {
-    case 0xC1: case 0xC2: case 0xC3: case 0xC5: case 0xC6: case 0xC7:
-    case 0xC9: case 0xCA: case 0xCB: case 0xCD: case 0xCE: case 0xCF:
-        return true;
-    default:
-        return false;
+        case 0xC1:
+        case 0xC2:
+        case 0xC3:
+        case 0xC5:
+        case 0xC6:
+        case 0xC7:
+        case 0xC9:
+        case 0xCA:
+        case 0xCB:
+        case 0xCD:
+        case 0xCE:
+        case 0xCF:
+            return true;
+        default:
+            return false;
     }
 }
 
 bool IsUnsupportedSegment(int32_t code) {
     switch (code) {
-    case 0x01: case 0x02: case 0xBF: case 0xC8: case 0xCC: case 0xDE: case 0xDF:
-        return true;
-    default:
-        return code >= 0xF0 && code <= 0xFD;
+        case 0x01:
+        case 0x02:
+        case 0xBF:
+        case 0xC8:
+        case 0xCC:
+        case 0xDE:
+        case 0xDF:
+            return true;
+        default:
+            return code >= 0xF0 && code <= 0xFD;
     }
 }
 
@@ -160,6 +176,11 @@ int32_t JpegDecoder::Decode(uint8_t* buffer) {
     }
     while (ProcessSegments() != 0) {
     }
+    // Callers read width x height pixels after a frame header even when no
+    // scan followed: give them a black picture rather than none.
+    if (frameRead) {
+        AllocatePixels();
+    }
     return 1;
 }
 
@@ -263,43 +284,43 @@ int32_t JpegDecoder::ProcessSegments() {
             JpegFail(JPEG_UNEXPECTED_RESTART);
         }
         switch (code) {
-        case kSoi:
-            JpegFail(JPEG_UNEXPECTED_BEGINNING);
-        case kDht:
-            ReadHuffmanTables(BodyLength(Read16()));
-            break;
-        case kDqt:
-            ReadQuantTables(BodyLength(Read16()));
-            break;
-        case kSos:
-            Read16();
-            ReadScanHeader();
-            DecodeScan();
-            break;
-        case kDri:
-            Read16();
-            restartInterval = Read16();
-            break;
-        case kDnl: {
-            Read16();
-            int32_t lines = Read16();
-            // The pixel buffer holds the frame header's lines; a DNL height
-            // beyond them would make the next scan write past its end.
-            height = (frameRead && lines > frameHeight) ? frameHeight : lines;
-            break;
-        }
-        case kApp0:
-            SkipApp0(BodyLength(Read16()));
-            break;
-        case kCom:
-            Skip(BodyLength(Read16()));
-            break;
-        default:
-            if (code > kApp0 && code <= kApp15) {
-                Skip(BodyLength(Read16()));
+            case kSoi:
+                JpegFail(JPEG_UNEXPECTED_BEGINNING);
+            case kDht:
+                ReadHuffmanTables(BodyLength(Read16()));
+                break;
+            case kDqt:
+                ReadQuantTables(BodyLength(Read16()));
+                break;
+            case kSos:
+                Read16();
+                ReadScanHeader();
+                DecodeScan();
+                break;
+            case kDri:
+                Read16();
+                restartInterval = Read16();
+                break;
+            case kDnl: {
+                Read16();
+                int32_t lines = Read16();
+                // The pixel buffer holds the frame header's lines; a DNL height
+                // beyond them would make the next scan write past its end.
+                height = (frameRead && lines > frameHeight) ? frameHeight : lines;
+                break;
             }
-            // Reserved codes are passed over.
-            break;
+            case kApp0:
+                SkipApp0(BodyLength(Read16()));
+                break;
+            case kCom:
+                Skip(BodyLength(Read16()));
+                break;
+            default:
+                if (code > kApp0 && code <= kApp15) {
+                    Skip(BodyLength(Read16()));
+                }
+                // Reserved codes are passed over.
+                break;
         }
         code = NextMarker();
     }
@@ -365,7 +386,8 @@ void JpegDecoder::ReadHuffmanTables(int32_t n) {
         huffmanCounts[index] = 0;
         HuffmanEntry* entries = nullptr;
         if (count > 0) {
-            entries = static_cast<HuffmanEntry*>(calloc(static_cast<size_t>(count), sizeof(HuffmanEntry)));
+            entries = static_cast<HuffmanEntry*>(
+                calloc(static_cast<size_t>(count), sizeof(HuffmanEntry)));
             if (entries == nullptr) {
                 JpegFail(JPEG_INVALID_TABLE);
             }
@@ -402,6 +424,21 @@ void JpegDecoder::ReadHuffmanTables(int32_t n) {
             entries[i].value = ReadByte();
         }
         consumed += count;
+        // Shorter codes first and never overwritten, as the search by length
+        // would find them; codes that outgrew their length never match.
+        for (int i = 0; i < count; ++i) {
+            int32_t length = entries[i].length;
+            if (length > kFastBits || entries[i].code >= (1 << length)) {
+                continue;
+            }
+            int32_t first = entries[i].code << (kFastBits - length);
+            int32_t last = (entries[i].code + 1) << (kFastBits - length);
+            for (int32_t bits = first; bits < last; ++bits) {
+                if (lookup.fast[bits] == 0) {
+                    lookup.fast[bits] = static_cast<uint16_t>(length << 8 | entries[i].value);
+                }
+            }
+        }
     }
 }
 
@@ -440,7 +477,8 @@ void JpegDecoder::ReadFrameHeader() {
     // then fill its plane exactly.
     for (int i = 0; i < componentCount; ++i) {
         if (hFactors[i] < 1 || hFactors[i] > 4 || vFactors[i] < 1 || vFactors[i] > 4 ||
-            (hFactors[i] != 1 && hFactors[i] != maxH) || (vFactors[i] != 1 && vFactors[i] != maxV)) {
+            (hFactors[i] != 1 && hFactors[i] != maxH) ||
+            (vFactors[i] != 1 && vFactors[i] != maxV)) {
             JpegFail(JPEG_UNSUPPORTED_FORMAT);
         }
     }

@@ -22,8 +22,11 @@ struct HuffmanEntry {
 };
 
 // Codes of one length are consecutive, so a match is found by subtraction
-// instead of walking the entries; the bits read stay the same.
+// instead of walking the entries; codes of up to kFastBits bits are also
+// looked up directly by the next kFastBits bits. The bits read stay the same.
+const int kFastBits = 9;
 struct HuffmanLookup {
+    uint16_t fast[1 << kFastBits];  // length << 8 | value, or 0: a longer code
     int32_t firstCode[17];
     int32_t firstEntry[17];
     int32_t countOfLength[17];
@@ -58,10 +61,18 @@ public:
 
     // Entropy-coded data.
     int32_t ReadBits(int32_t n);
+    bool PeekBits(uint32_t* window, int32_t* count) const;
+    void AdvanceBits(int32_t n);
+    int32_t ReadMagnitude(int32_t s);
     static int32_t Extend(int32_t v, int32_t s);
+    int32_t MatchSymbol(int32_t index, uint32_t window, int32_t* length) const;
     int32_t DecodeSymbol(int32_t tableClass, int32_t component);
+    // DecodeSymbol followed by ReadBits of the symbol's size (s, or the low
+    // four bits of rs), if any; the bits come back in *bits.
+    int32_t DecodeSymbolAndBits(int32_t tableClass, int32_t component, int32_t* bits);
     void DecodeBlock(int32_t component);
     void DecodeMcu();
+    void AllocatePixels();
     void DecodeScan();
 
     // Block reconstruction and colour output.

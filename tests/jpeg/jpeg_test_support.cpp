@@ -11,22 +11,22 @@
 
 #include "jpeg/jpeg_decoder.h"
 
-HuffmanSpec SimpleDcTable() {
-    HuffmanSpec spec = {};
-    spec.counts[3] = 16;
+HuffmanCodes SimpleDcTable() {
+    HuffmanCodes codes = {};
+    codes.counts[3] = 16;
     for (int s = 0; s < 16; ++s) {
-        spec.values.push_back(static_cast<uint8_t>(s));
+        codes.values.push_back(static_cast<uint8_t>(s));
     }
-    return spec;
+    return codes;
 }
 
-HuffmanSpec SimpleAcTable() {
-    HuffmanSpec spec = {};
-    spec.counts[7] = 255;
+HuffmanCodes SimpleAcTable() {
+    HuffmanCodes codes = {};
+    codes.counts[7] = 255;
     for (int rs = 0; rs < 255; ++rs) {
-        spec.values.push_back(static_cast<uint8_t>(rs));
+        codes.values.push_back(static_cast<uint8_t>(rs));
     }
-    return spec;
+    return codes;
 }
 
 Bytes Segment(int code, const Bytes& body) {
@@ -49,21 +49,22 @@ Bytes QuantSegment(int id, int value, bool wide) {
     return Segment(0xDB, body);
 }
 
-Bytes HuffmanSegment(int tableClass, int id, const HuffmanSpec& spec) {
+Bytes HuffmanSegment(int tableClass, int id, const HuffmanCodes& codes) {
     Bytes body = {static_cast<uint8_t>(tableClass << 4 | id)};
-    body.insert(body.end(), spec.counts, spec.counts + 16);
-    body.insert(body.end(), spec.values.begin(), spec.values.end());
+    body.insert(body.end(), codes.counts, codes.counts + 16);
+    body.insert(body.end(), codes.values.begin(), codes.values.end());
     return Segment(0xC4, body);
 }
 
-Bytes FrameSegment(int width, int height, const std::vector<ComponentSpec>& components, int code) {
+Bytes FrameSegment(int width, int height, const std::vector<ComponentLayout>& components,
+                   int code) {
     Bytes body = {8,
                   static_cast<uint8_t>(height >> 8),
                   static_cast<uint8_t>(height),
                   static_cast<uint8_t>(width >> 8),
                   static_cast<uint8_t>(width),
                   static_cast<uint8_t>(components.size())};
-    for (const ComponentSpec& c : components) {
+    for (const ComponentLayout& c : components) {
         body.push_back(static_cast<uint8_t>(c.id));
         body.push_back(static_cast<uint8_t>(c.h << 4 | c.v));
         body.push_back(static_cast<uint8_t>(c.tq));
@@ -71,9 +72,9 @@ Bytes FrameSegment(int width, int height, const std::vector<ComponentSpec>& comp
     return Segment(code, body);
 }
 
-Bytes ScanSegment(const std::vector<ComponentSpec>& components) {
+Bytes ScanSegment(const std::vector<ComponentLayout>& components) {
     Bytes body = {static_cast<uint8_t>(components.size())};
-    for (const ComponentSpec& c : components) {
+    for (const ComponentLayout& c : components) {
         body.push_back(static_cast<uint8_t>(c.id));
         body.push_back(static_cast<uint8_t>(c.td << 4 | c.ta));
     }
@@ -101,12 +102,12 @@ void BitWriter::Put(uint32_t bits, int count) {
     }
 }
 
-void BitWriter::PutSymbol(const HuffmanSpec& spec, int symbol) {
+void BitWriter::PutSymbol(const HuffmanCodes& codes, int symbol) {
     int code = 0;
     size_t entry = 0;
     for (int length = 1; length <= 16; ++length) {
-        for (int i = 0; i < spec.counts[length - 1]; ++i, ++entry, ++code) {
-            if (spec.values[entry] == symbol) {
+        for (int i = 0; i < codes.counts[length - 1]; ++i, ++entry, ++code) {
+            if (codes.values[entry] == symbol) {
                 Put(static_cast<uint32_t>(code), length);
                 return;
             }
@@ -134,8 +135,8 @@ uint32_t MagnitudeBits(int value, int s) {
 
 }  // namespace
 
-void BitWriter::PutBlock(int dcDiff, const std::vector<std::pair<int, int>>& ac, const HuffmanSpec& dc,
-                         const HuffmanSpec& acSpec) {
+void BitWriter::PutBlock(int dcDiff, const std::vector<std::pair<int, int>>& ac,
+                         const HuffmanCodes& dc, const HuffmanCodes& acTable) {
     int s = SizeCategory(dcDiff);
     PutSymbol(dc, s);
     Put(MagnitudeBits(dcDiff, s), s);
@@ -143,16 +144,16 @@ void BitWriter::PutBlock(int dcDiff, const std::vector<std::pair<int, int>>& ac,
     for (const auto& [zigzagPosition, value] : ac) {
         int run = zigzagPosition - last - 1;
         while (run >= 16) {
-            PutSymbol(acSpec, 0xF0);
+            PutSymbol(acTable, 0xF0);
             run -= 16;
         }
         s = SizeCategory(value);
-        PutSymbol(acSpec, run << 4 | s);
+        PutSymbol(acTable, run << 4 | s);
         Put(MagnitudeBits(value, s), s);
         last = zigzagPosition;
     }
     if (last < 63) {
-        PutSymbol(acSpec, 0x00);
+        PutSymbol(acTable, 0x00);
     }
 }
 
@@ -171,8 +172,8 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-Bytes SimpleJpeg(int width, int height, const std::vector<ComponentSpec>& components, const Bytes& entropy,
-                 int quant) {
+Bytes SimpleJpeg(int width, int height, const std::vector<ComponentLayout>& components,
+                 const Bytes& entropy, int quant) {
     return Concat({{0xFF, 0xD8},
                    QuantSegment(0, quant, quant > 255),
                    HuffmanSegment(0, 0, SimpleDcTable()),
@@ -183,11 +184,11 @@ Bytes SimpleJpeg(int width, int height, const std::vector<ComponentSpec>& compon
                    {0xFF, 0xD9}});
 }
 
-std::vector<ComponentSpec> GreyComponents() {
+std::vector<ComponentLayout> GreyComponents() {
     return {{1, 1, 1, 0, 0, 0}};
 }
 
-std::vector<ComponentSpec> ColourComponents(int h, int v) {
+std::vector<ComponentLayout> ColourComponents(int h, int v) {
     return {{1, h, v, 0, 0, 0}, {2, 1, 1, 0, 0, 0}, {3, 1, 1, 0, 0, 0}};
 }
 
@@ -200,7 +201,8 @@ DecodedPicture DecodeInProcess(const Bytes& jpeg) {
         picture.width = decoder.width;
         picture.height = decoder.height;
         if (decoder.pixels != nullptr) {
-            picture.bgr.assign(decoder.pixels, decoder.pixels + static_cast<size_t>(decoder.width) * decoder.height * 3);
+            picture.bgr.assign(decoder.pixels, decoder.pixels + static_cast<size_t>(decoder.width) *
+                                                                    decoder.height * 3);
         }
     }
     decoder.Release();
@@ -243,7 +245,8 @@ bool WritePnm(const std::string& path, const Image& image) {
 
 bool ReadPnm(const std::string& path, Image* image) {
     Bytes bytes;
-    if (!ReadFile(path, &bytes) || bytes.size() < 2 || bytes[0] != 'P' || (bytes[1] != '5' && bytes[1] != '6')) {
+    if (!ReadFile(path, &bytes) || bytes.size() < 2 || bytes[0] != 'P' ||
+        (bytes[1] != '5' && bytes[1] != '6')) {
         return false;
     }
     image->channels = bytes[1] == '6' ? 3 : 1;
@@ -346,14 +349,15 @@ std::vector<JpegSegment> SplitSegments(const Bytes& jpeg) {
             if (code == 0xDA) {
                 // The scan data runs to the next marker that is neither a
                 // stuffed byte nor a restart marker.
-                while (end + 1 < jpeg.size() &&
-                       !(jpeg[end] == 0xFF && jpeg[end + 1] != 0 && (jpeg[end + 1] < 0xD0 || jpeg[end + 1] > 0xD7))) {
+                while (end + 1 < jpeg.size() && !(jpeg[end] == 0xFF && jpeg[end + 1] != 0 &&
+                                                  (jpeg[end + 1] < 0xD0 || jpeg[end + 1] > 0xD7))) {
                     ++end;
                 }
             }
         }
         end = std::min(end, jpeg.size());
-        segments.push_back({code, Bytes(jpeg.begin() + static_cast<long>(at), jpeg.begin() + static_cast<long>(end))});
+        segments.push_back({code, Bytes(jpeg.begin() + static_cast<long>(at),
+                                        jpeg.begin() + static_cast<long>(end))});
         at = end;
     }
     return segments;

@@ -9,17 +9,17 @@
 
 using Bytes = std::vector<uint8_t>;
 
-struct HuffmanSpec {
+struct HuffmanCodes {
     uint8_t counts[16];
     Bytes values;
 };
 
 // 4-bit DC codes: the code of size category s is s itself.
-HuffmanSpec SimpleDcTable();
+HuffmanCodes SimpleDcTable();
 // 8-bit AC codes: the code of symbol rs is rs itself (0x00 to 0xFE).
-HuffmanSpec SimpleAcTable();
+HuffmanCodes SimpleAcTable();
 
-struct ComponentSpec {
+struct ComponentLayout {
     int id;
     int h;
     int v;
@@ -30,19 +30,20 @@ struct ComponentSpec {
 
 Bytes Segment(int code, const Bytes& body);
 Bytes QuantSegment(int id, int value, bool wide = false);
-Bytes HuffmanSegment(int tableClass, int id, const HuffmanSpec& spec);
-Bytes FrameSegment(int width, int height, const std::vector<ComponentSpec>& components, int code = 0xC0);
-Bytes ScanSegment(const std::vector<ComponentSpec>& components);
+Bytes HuffmanSegment(int tableClass, int id, const HuffmanCodes& codes);
+Bytes FrameSegment(int width, int height, const std::vector<ComponentLayout>& components,
+                   int code = 0xC0);
+Bytes ScanSegment(const std::vector<ComponentLayout>& components);
 Bytes RestartIntervalSegment(int interval);
 
 // Writes entropy-coded data with 0xFF stuffing, padding the last byte with 1s.
 class BitWriter {
 public:
     void Put(uint32_t bits, int count);
-    void PutSymbol(const HuffmanSpec& spec, int symbol);
+    void PutSymbol(const HuffmanCodes& codes, int symbol);
     // Encodes one block: a DC difference and AC values by zig-zag position.
-    void PutBlock(int dcDiff, const std::vector<std::pair<int, int>>& ac, const HuffmanSpec& dc,
-                  const HuffmanSpec& acSpec);
+    void PutBlock(int dcDiff, const std::vector<std::pair<int, int>>& ac, const HuffmanCodes& dc,
+                  const HuffmanCodes& acTable);
     void PutBlock(int dcDiff) { PutBlock(dcDiff, {}, SimpleDcTable(), SimpleAcTable()); }
     Bytes Finish();
 
@@ -56,11 +57,11 @@ Bytes Concat(std::initializer_list<Bytes> parts);
 
 // SOI, DQT (table 0, every entry `quant`), the simple DHT tables 0, SOF0,
 // SOS and the given entropy-coded data, then EOI.
-Bytes SimpleJpeg(int width, int height, const std::vector<ComponentSpec>& components, const Bytes& entropy,
-                 int quant = 1);
+Bytes SimpleJpeg(int width, int height, const std::vector<ComponentLayout>& components,
+                 const Bytes& entropy, int quant = 1);
 
-std::vector<ComponentSpec> GreyComponents();
-std::vector<ComponentSpec> ColourComponents(int h, int v);
+std::vector<ComponentLayout> GreyComponents();
+std::vector<ComponentLayout> ColourComponents(int h, int v);
 
 struct DecodedPicture {
     int32_t openResult = 0;

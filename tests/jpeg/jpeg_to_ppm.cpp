@@ -47,8 +47,9 @@ int main(int argc, char** argv) {
     bool ok = true;
     for (int y = 0; y < decoder.height && ok; ++y) {
         // A file without a scan leaves no pixels: write black.
-        const unsigned char* bgr =
-            decoder.pixels != nullptr ? decoder.pixels + static_cast<size_t>(y) * decoder.width * 3 : nullptr;
+        const unsigned char* bgr = decoder.pixels != nullptr
+                                       ? decoder.pixels + static_cast<size_t>(y) * decoder.width * 3
+                                       : nullptr;
         for (int x = 0; x < decoder.width && bgr != nullptr; ++x) {
             row[3 * x] = bgr[3 * x + 2];
             row[3 * x + 1] = bgr[3 * x + 1];
