@@ -65,8 +65,11 @@ bool PayloadArchive::Add(const char* source, char* entryName) {
             entry->storedSize = static_cast<uint32_t>(storedSize);
             unsigned char* stored =
                 new (std::nothrow) unsigned char[entry->storedSize ? entry->storedSize : 1];
+            // Recorded before the data goes over the old directory, so that Close always
+            // writes a directory behind it.
             if (stored != nullptr &&
-                in.Read(stored, entry->storedSize, AtCurrent) == entry->storedSize) {
+                in.Read(stored, entry->storedSize, AtCurrent) == entry->storedSize &&
+                entries.Append(entry)) {
                 entry->checksum = StoredChecksum(stored, entry->storedSize);
                 file.Seek(static_cast<LONG>(directoryOffset), FILE_BEGIN);
                 file.Write(stored, entry->storedSize, AtCurrent);
@@ -75,7 +78,7 @@ bool PayloadArchive::Add(const char* source, char* entryName) {
             delete[] stored;
         }
     }
-    if (!complete || !entries.Append(entry)) {
+    if (!complete) {
         delete entry;
         if (overLimit) {
             ShowPackError("Unable to add '%s' to '%s': archives must stay below 2 GiB.", source,

@@ -163,6 +163,11 @@ void PayloadArchive::Close() {
         file.Seek(static_cast<LONG>(directoryOffset), FILE_BEGIN);
         for (int i = 0; i < entries.Count(); ++i) {
             ArchiveEntry& entry = *static_cast<ArchiveEntry*>(entries[i]);
+            // A foreign record may hold 255 name bytes without a NUL; cut it so that the
+            // length with its NUL still fits the one byte.
+            if (strlen(entry.name) > 254) {
+                entry.name[254] = '\0';
+            }
             entry.nameLength = static_cast<uint8_t>(strlen(entry.name) + 1);
             unsigned char header[kRecordHeaderSize];
             EncodeRecordHeader(entry, header);

@@ -108,14 +108,19 @@ void RunScript(FileHandle& script, int total) {
     }
 }
 
-// The steps every run ends with, whichever way it left the script.
-void FinishRun() {
+// The steps every run ends with, whichever way it left the script. The script is closed before
+// workerDone is set: once it is, the main thread may delete the scratch folder, which an open
+// setup.dat would keep.
+void FinishRun(FileHandle* script) {
     {
         MutexLock lock(RunState::stateMutex);
         CopyText(runState.actionText, sizeof(runState.actionText), "Registering Dlls");
         runState.textChanged = true;
     }
     RegisterPendingComponents();
+    if (script != nullptr) {
+        script->Close();
+    }
     runState.workerDone = true;
 }
 
@@ -135,14 +140,13 @@ void InstallWorker(WorkerThread*) {
         script.Seek(0, FILE_BEGIN);
         RunScript(script, total);
     }
-    FinishRun();
-    script.Close();
+    FinishRun(&script);
 }
 
 void StartInstallWorker() {
     WorkerThread* thread = new (std::nothrow) WorkerThread(&InstallWorker);
     if (thread == nullptr || !thread->Started()) {
         // Without a thread no script runs, but whoever waits for workerDone must not wait forever.
-        FinishRun();
+        FinishRun(nullptr);
     }
 }

@@ -102,7 +102,7 @@ TEST(ScratchDirectory, TakesTheReservedNameAndIsRemovedWithItsContents) {
     EXPECT_FALSE(FileExists(path));
 }
 
-TEST(RandomBelow, SeedsOnceAndStaysBelowTheBound) {
+TEST(RandomBelow, SetsItsSeedFlagAndStaysBelowTheBound) {
     for (int i = 0; i < 1000; ++i) {
         EXPECT_LT(RandomBelow(7), 7u);
     }

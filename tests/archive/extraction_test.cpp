@@ -212,12 +212,11 @@ TEST_F(Extraction, DecompressFileOfAnEmptyOrMissingSourceCreatesAnEmptyDestinati
     }
 }
 
-TEST_F(Extraction, CompressFileWriteFailureNamesTheDestinationTwice) {
+TEST_F(Extraction, CompressFileThatCannotCreateItsDestinationNamesItThenTheSource) {
     WriteBytes(folder / "in.txt", "data");
     std::string out = folder / "no-folder\\out.bz2";
     MessageBoxWatcher watcher;
     uint32_t size = 99;
-    // The destination cannot be created: the read message, destination first, source second.
     EXPECT_FALSE(CompressFile((folder / "in.txt").c_str(), out.c_str(), true, &size));
     ASSERT_TRUE(watcher.WaitForBoxes(1, 5000));
     EXPECT_EQ(watcher.Boxes()[0].text, "Error whilst compressing '" + out +

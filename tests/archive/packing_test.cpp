@@ -4,10 +4,38 @@
 
 #include "archive/payload_archive.h"
 #include "tests/archive/archive_builder.h"
+#include "tests/support/import_patch.h"
 #include "tests/support/message_box_watcher.h"
 #include "tests/support/test_files.h"
 
 namespace {
+
+// Makes the Nth WriteFile call of the program (from 1) fail as a full disk would.
+int writeCalls = 0;
+int failingWrite = 0;
+ImportPatch* writePatch = nullptr;
+BOOL WINAPI WriteFileFailingOnce(HANDLE file, LPCVOID data, DWORD count, LPDWORD written,
+                                 LPOVERLAPPED overlapped) {
+    if (++writeCalls == failingWrite) {
+        if (written) {
+            *written = 0;
+        }
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    return writePatch->Original<decltype(&WriteFile)>()(file, data, count, written, overlapped);
+}
+
+struct FailWrite {
+    explicit FailWrite(int n)
+        : patch("kernel32.dll", "WriteFile", reinterpret_cast<void*>(&WriteFileFailingOnce)) {
+        writeCalls = 0;
+        failingWrite = n;
+        writePatch = &patch;
+    }
+    ~FailWrite() { failingWrite = 0; }
+    ImportPatch patch;
+};
 
 class Packing : public ::testing::Test {
 protected:
@@ -198,6 +226,58 @@ TEST_F(Packing, UnopenableArchiveShowsTheWriteOpenMessage) {
     ASSERT_TRUE(watcher.WaitForBoxes(1, 5000));
     EXPECT_EQ(watcher.Boxes()[0].caption, "Disk Write Error");
     EXPECT_EQ(watcher.Boxes()[0].text, "Unable to open '" + archive + "'");
+}
+
+TEST_F(Packing, CompressorWriteFailureSaysSoAndAppendsWhatTheTemporaryFileHolds) {
+    std::string archive = folder / "setup.exe";
+    WriteBytes(archive, "stub bytes");
+    WriteBytes(folder / "a.txt", TextBytes(4000));
+    MessageBoxWatcher watcher;
+    {
+        FailWrite fail(1);  // the compressed stream into the temporary file
+        ASSERT_TRUE(fail.patch.Active());
+        EXPECT_TRUE(Pack(folder / "a.txt", archive));
+    }
+    ASSERT_TRUE(watcher.WaitForBoxes(1, 5000));
+    Sleep(200);
+    auto boxes = watcher.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Install");
+    std::string prefix = "Error whilst compressing '" + TempFolder() + "Ext";
+    EXPECT_EQ(boxes[0].text.rfind(prefix, 0), 0u) << boxes[0].text;
+    // The temporary file is named in both places.
+    std::string temp = boxes[0].text.substr(26, boxes[0].text.find('\'', 26) - 26);
+    EXPECT_EQ(boxes[0].text,
+              "Error whilst compressing '" + temp + "', unable to write to '" + temp + "'");
+    uint32_t directory = 0;
+    std::vector<RawRecord> records;
+    ASSERT_TRUE(ParseArchive(ReadBytes(archive), &directory, &records));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].storedSize, 0u);
+    EXPECT_EQ(records[0].uncompressedSize, 4000u);
+}
+
+TEST_F(Packing, ArchiveWriteFailureIsReportedAndTheEntryStillRecorded) {
+    std::string archive = folder / "setup.exe";
+    WriteBytes(archive, "stub bytes");
+    WriteBytes(folder / "a.txt", TextBytes(4000));
+    MessageBoxWatcher watcher;
+    {
+        FailWrite fail(2);  // the entry's data into the archive
+        EXPECT_TRUE(Pack(folder / "a.txt", archive));
+    }
+    ASSERT_TRUE(watcher.WaitForBoxes(1, 5000));
+    Sleep(200);
+    auto boxes = watcher.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Disk Write Error");
+    EXPECT_EQ(boxes[0].text, "Unable to write to '" + archive + "'");
+    uint32_t directory = 0;
+    std::vector<RawRecord> records;
+    ASSERT_TRUE(ParseArchive(ReadBytes(archive), &directory, &records));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].dataOffset, 10u);
+    EXPECT_EQ(directory, 10u + records[0].storedSize);
 }
 
 }  // namespace

@@ -267,4 +267,31 @@ TEST(PayloadArchive, ArchivesOfTwoGigabytesOrMoreAreRefused) {
     EXPECT_EQ(FileSizeOfPath(path.c_str()), 0x80000000ull);
 }
 
+TEST(PayloadArchive, AForeignNameOf255BytesWithoutItsNulIsCutWhenRewritten) {
+    TestFolder folder;
+    std::string path = folder / "foreign.bin";
+    std::string name(255, 'f');
+    std::string record;
+    PutU32(record, 0);
+    PutU32(record, 0);
+    PutU32(record, 0);
+    PutU32(record, 0);
+    record += static_cast<char>(255);
+    record += name;  // no NUL
+    WriteBytes(path, record + TrailerBytes(0, 1));
+    WriteBytes(folder / "b.txt", "b");
+    {
+        PayloadArchive archive(path.c_str(), true);
+        ASSERT_EQ(archive.EntryCount(), 1);
+        char entry[260];
+        ASSERT_TRUE(archive.Add((folder / "b.txt").c_str(), entry));
+    }
+    uint32_t directory = 0;
+    std::vector<RawRecord> records;
+    ASSERT_TRUE(ParseArchive(ReadBytes(path), &directory, &records));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].name, name.substr(0, 254));
+    EXPECT_EQ(records[1].name, "b.txt");
+}
+
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "app/run_state.h"
+#include "engine/install_worker.h"
 #include "tests/engine/engine_test_support.h"
+#include "tests/support/import_patch.h"
 
 namespace {
 
@@ -211,6 +214,26 @@ TEST(InstallWorker, PayloadProgramsRunFromATemporaryCopyThatIsRemovedAfterAWaite
     // A failed launch does not stop the install.
     EXPECT_EQ(ReadBytes(folder / "after.txt"), "p");
     EXPECT_EQ(NewNames(tempBefore, InstallerTempNames()), std::vector<std::string>{});
+}
+
+uintptr_t __cdecl FailingBeginThread(void*, unsigned, unsigned(__stdcall*)(void*), void*, unsigned,
+                                     unsigned*) {
+    return 0;
+}
+
+// Whoever waits for workerDone must not wait forever when no thread could be started.
+TEST(InstallWorker, AWorkerThatCannotStartStillEndsTheRun) {
+    runState.workerDone = false;
+    {
+        ImportPatch patch("msvcrt.dll", "_beginthreadex",
+                          reinterpret_cast<void*>(&FailingBeginThread));
+        ASSERT_TRUE(patch.Active());
+        StartInstallWorker();
+    }
+    EXPECT_TRUE(runState.workerDone);
+    MutexLock lock(RunState::stateMutex);
+    EXPECT_STREQ(runState.actionText, "Registering Dlls");
+    runState.workerDone = false;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/sync.h"
 #include "platform/worker_thread.h"
+#include "tests/support/import_patch.h"
 
 #include <gtest/gtest.h>
 
@@ -107,6 +108,23 @@ TEST(WorkerThread, BodyGetsItsOwnThreadObject) {
     WorkerThread* worker = new WorkerThread([](WorkerThread* self) { seen = self; });
     WaitForSingleObject(worker->FinishedEvent()->Handle(), 5000);
     EXPECT_EQ(seen.load(), worker);
+}
+
+uintptr_t __cdecl FailingBeginThread(void*, unsigned, unsigned(__stdcall*)(void*), void*, unsigned,
+                                     unsigned*) {
+    return 0;
+}
+
+TEST(WorkerThread, AThreadThatCannotStartSignalsAtOnceAndNeverRunsItsBody) {
+    bodyRuns = 0;
+    ImportPatch patch("msvcrt.dll", "_beginthreadex", reinterpret_cast<void*>(&FailingBeginThread));
+    ASSERT_TRUE(patch.Active());
+    WorkerThread* worker = new WorkerThread([](WorkerThread*) { bodyRuns++; });
+    EXPECT_FALSE(worker->Started());
+    ASSERT_NE(worker->FinishedEvent(), nullptr);
+    EXPECT_EQ(WaitForSingleObject(worker->FinishedEvent()->Handle(), 0), DWORD(WAIT_OBJECT_0));
+    Sleep(100);
+    EXPECT_EQ(bodyRuns.load(), 0);
 }
 
 }  // namespace

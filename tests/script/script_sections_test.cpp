@@ -140,4 +140,39 @@ TEST(ScriptSections, ATableRowForEveryKeywordInItsPlace) {
     }
 }
 
+// Every value line of every section read at its capacity: a line far too long comes back cut to
+// capacity - 1 characters, and the section after it is still found.
+TEST(ScriptSections, EachValueLineIsReadAtItsCapacity) {
+    struct Case {
+        const char* keyword;
+        std::vector<size_t> lengths;
+    } cases[] = {
+        {"[Project Name]", {259}},         {"[Install To]", {259}},
+        {"[LocateInstall]", {259}},        {"[Action]", {259}},
+        {"[CopyFile]", {259, 259}},        {"[CreateIcon]", {259, 259, 259}},
+        {"[RunFile]", {259, 259}},         {"[RunAndWaitFile]", {259, 259}},
+        {"[Message]", {999, 259}},         {"[Registry]", {999, 259, 999, 259, 999}},
+        {"[UninstallAction]", {259, 259}},
+    };
+    const std::string longLine(1200, 'v');
+    for (const Case& c : cases) {
+        std::string script = std::string(c.keyword) + "\r\n";
+        for (size_t i = 0; i < c.lengths.size(); ++i) {
+            script += longLine + "\r\n";
+        }
+        script += "[Action]\r\nafter\r\n";
+        std::vector<std::string> sections = Scan(script, ~0u);
+        ASSERT_EQ(sections.size(), 2u) << c.keyword;
+        std::vector<size_t> lengths;
+        size_t start = sections[0].find('|');
+        while (start != std::string::npos) {
+            size_t end = sections[0].find('|', start + 1);
+            lengths.push_back((end == std::string::npos ? sections[0].size() : end) - start - 1);
+            start = end;
+        }
+        EXPECT_EQ(lengths, c.lengths) << c.keyword;
+        EXPECT_EQ(sections[1], "[Action]|after") << c.keyword;
+    }
+}
+
 }  // namespace
