@@ -45,6 +45,7 @@ TEST_F(EntryPoint, BareStubShowsTheCorruptionMessageOnceAndCleansUp) {
         EXPECT_EQ(run.boxes[0].caption, "Installer");
         EXPECT_EQ(run.boxes[0].text, "This installation is corrupted please obtain a new install.");
         EXPECT_EQ(run.boxes[0].buttons, std::vector<int>{IDOK});
+        EXPECT_EQ(run.boxes[0].defaultButton, IDOK);
     }
     EXPECT_EQ(AddedEntries(tempBefore, ProductTempEntries()), std::vector<std::string>{});
 }

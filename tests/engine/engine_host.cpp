@@ -125,7 +125,8 @@ int main(int argc, char** argv) {
             buttons += (buttons.empty() ? "" : ",") + std::to_string(id);
         }
         lines.push_back("box=" + Escaped(box.caption) + "\t" + Escaped(box.text) + "\t" +
-                        std::to_string(box.icon) + "\t" + buttons);
+                        std::to_string(box.icon) + "\t" + buttons + "\t" +
+                        std::to_string(box.defaultButton));
     }
     delete watcher;
 

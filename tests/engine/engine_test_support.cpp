@@ -63,7 +63,7 @@ MessageBoxRecord ParseBox(const std::string& line) {
     while (std::getline(parts, field, '\t')) {
         fields.push_back(field);
     }
-    fields.resize(4);
+    fields.resize(5);
     MessageBoxRecord box;
     box.caption = Unescaped(fields[0]);
     box.text = Unescaped(fields[1]);
@@ -72,6 +72,7 @@ MessageBoxRecord ParseBox(const std::string& line) {
     while (std::getline(ids, field, ',')) {
         box.buttons.push_back(atoi(field.c_str()));
     }
+    box.defaultButton = atoi(fields[4].c_str());
     return box;
 }
 

@@ -94,6 +94,7 @@ TEST(InstallFile, FailedCopyAsksAgainOnRetryAndCancelAbortsTheInstall) {
                   "Cannot install '" + folder.Path() + "blocked.dll', disk might be full.");
         EXPECT_EQ(box.icon, UINT(MB_ICONERROR));
         EXPECT_EQ(box.buttons, (std::vector<int>{IDRETRY, IDCANCEL}));
+        EXPECT_EQ(box.defaultButton, IDCANCEL);
     }
     EXPECT_FALSE(FileExists(folder / "later.dll"));
     EXPECT_EQ(run.values["workerDone"], "1");

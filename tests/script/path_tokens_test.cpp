@@ -10,6 +10,7 @@
 
 #include "app/install_context.h"
 #include "app/run_state.h"
+#include "tests/support/import_patch.h"
 #include "tests/support/message_box_watcher.h"
 
 namespace {
@@ -113,6 +114,19 @@ TEST_F(PathTokens, EachTokenBecomesItsFolder) {
     }
     ASSERT_NE(ProgramFilesFolder(), "");
     ASSERT_NE(ShellFolder(CSIDL_PROGRAMS), "");
+}
+
+LONG WINAPI MissingValue(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD) {
+    return ERROR_FILE_NOT_FOUND;
+}
+
+// Without a "ProgramFilesDir" value the token is replaced by nothing.
+TEST_F(PathTokens, AMissingProgramFilesValueRemovesTheToken) {
+    ImportPatch patch("advapi32.dll", "RegQueryValueExA", reinterpret_cast<void*>(&MissingValue));
+    ASSERT_TRUE(patch.Active());
+    char text[260] = "<Program Files>\\Sample";
+    ExpandPathTokens(text);
+    EXPECT_STREQ(text, "\\Sample");
 }
 
 TEST_F(PathTokens, ADestinationWithItsBackslashGivesTheSameResult) {

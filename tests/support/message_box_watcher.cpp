@@ -169,6 +169,11 @@ void MessageBoxWatcher::Poll() {
         for (auto& b : scan.buttons) {
             record.buttons.push_back(b.first);
         }
+        for (auto& b : scan.buttons) {
+            if ((GetWindowLongA(b.second, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+                record.defaultButton = b.first;
+            }
+        }
         size_t turn = std::min(boxes.size(), answers.size() - 1);
         int wanted = answers.empty() ? IDOK : answers[turn];
         HWND button = nullptr;

@@ -19,6 +19,7 @@ struct MessageBoxRecord {
     std::string text;
     UINT icon = 0;  // MB_ICONERROR, MB_ICONQUESTION, MB_ICONWARNING, MB_ICONINFORMATION or 0
     std::vector<int> buttons;  // control ids: IDOK, IDCANCEL, IDYES, IDNO, IDRETRY, ...
+    int defaultButton = 0;     // the id the box would press on Enter
     int pressed = 0;
 };
 
