@@ -52,14 +52,14 @@ void EncodeRecordHeader(const ArchiveEntry& entry, unsigned char out[17]) {
 PayloadArchive::PayloadArchive(const char* path, bool writable)
     : file(path, writable ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ, OPEN_ALWAYS, true,
            true) {
-    Open(writable);
+    Open();
 }
 
 PayloadArchive::~PayloadArchive() {
     Close();
 }
 
-void PayloadArchive::Open(bool) {
+void PayloadArchive::Open() {
     if (!file.IsOpen()) {
         return;
     }

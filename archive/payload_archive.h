@@ -63,7 +63,7 @@ public:
     bool IsOpen() const { return file.IsOpen(); }
 
 private:
-    void Open(bool writable);
+    void Open();
     void ReleaseEntries();
 
     PointerArray entries;

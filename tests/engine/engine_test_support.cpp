@@ -112,29 +112,6 @@ HostRun RunHost(const std::string& host, const std::string& destination,
     return run;
 }
 
-std::vector<std::string> InstallerTempNames() {
-    std::vector<std::string> names;
-    for (const std::string& name : ListFolder(TempFolder())) {
-        std::string prefix = name.substr(0, 3);
-        std::transform(prefix.begin(), prefix.end(), prefix.begin(), ::tolower);
-        if (prefix == "ins" || prefix == "ext" || prefix == "zvi") {
-            names.push_back(name);
-        }
-    }
-    return names;
-}
-
-std::vector<std::string> NewNames(const std::vector<std::string>& before,
-                                  const std::vector<std::string>& after) {
-    std::vector<std::string> added;
-    for (const std::string& name : after) {
-        if (std::find(before.begin(), before.end(), name) == before.end()) {
-            added.push_back(name);
-        }
-    }
-    return added;
-}
-
 std::vector<std::string> CallLog(const std::string& folder) {
     std::vector<std::string> lines;
     std::istringstream text(ReadBytes(folder + "calls.log"));

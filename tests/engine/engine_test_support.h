@@ -36,12 +36,6 @@ HostRun RunHost(const std::string& host, const std::string& destination,
                 const std::string& extraArguments = "", std::vector<int> answers = {IDOK},
                 DWORD timeoutMs = 170000);
 
-// Names in the temporary folder that a run of the installer's code leaves behind: its "Ins"
-// and "Ext" temporary files and "ZVI" scratch folders.
-std::vector<std::string> InstallerTempNames();
-// Names in after that are not in before.
-std::vector<std::string> NewNames(const std::vector<std::string>& before,
-                                  const std::vector<std::string>& after);
 
 // The lines of a fixture component's calls.log in folder.
 std::vector<std::string> CallLog(const std::string& folder);

@@ -55,7 +55,7 @@ TEST(InstallFile, VersionRuleKeepsOnlyAStrictlyNewerExistingFile) {
                      {"[CopyFile]", rows[i].entry, "<Destination>" + sub + "\\lib.dll"});
     }
     std::string host = PackHost(folder, "host.exe", ScriptText(lines), entries);
-    auto tempBefore = InstallerTempNames();
+    auto tempBefore = ProductTempEntries();
 
     HostRun run = RunHost(host, folder.Path());
 
@@ -71,7 +71,7 @@ TEST(InstallFile, VersionRuleKeepsOnlyAStrictlyNewerExistingFile) {
             << "row " << i << ": " << (rows[i].existing ? rows[i].existing : "absent") << " <- "
             << rows[i].entry;
     }
-    EXPECT_EQ(NewNames(tempBefore, InstallerTempNames()), std::vector<std::string>{});
+    EXPECT_EQ(AddedEntries(tempBefore, ProductTempEntries()), std::vector<std::string>{});
 }
 
 TEST(InstallFile, FailedCopyAsksAgainOnRetryAndCancelAbortsTheInstall) {
@@ -82,7 +82,7 @@ TEST(InstallFile, FailedCopyAsksAgainOnRetryAndCancelAbortsTheInstall) {
     std::string script = ScriptText({"[CopyFile]", "v100.dll", "<Destination>blocked.dll",
                                      "[CopyFile]", "v200.dll", "<Destination>later.dll"});
     std::string host = PackHost(folder, "host.exe", script, VersionEntries());
-    auto tempBefore = InstallerTempNames();
+    auto tempBefore = ProductTempEntries();
 
     HostRun run = RunHost(host, folder.Path(), "", {IDRETRY, IDRETRY, IDCANCEL});
 
@@ -100,7 +100,7 @@ TEST(InstallFile, FailedCopyAsksAgainOnRetryAndCancelAbortsTheInstall) {
     EXPECT_EQ(run.values["workerDone"], "1");
     ASSERT_FALSE(run.progress.empty());
     EXPECT_EQ(run.progress.back(), "1/2 Registering Dlls");
-    EXPECT_EQ(NewNames(tempBefore, InstallerTempNames()), std::vector<std::string>{});
+    EXPECT_EQ(AddedEntries(tempBefore, ProductTempEntries()), std::vector<std::string>{});
 }
 
 TEST(InstallFile, MissingEntryShowsTheCorruptionMessageOnceAndStopsTheScript) {
@@ -108,7 +108,7 @@ TEST(InstallFile, MissingEntryShowsTheCorruptionMessageOnceAndStopsTheScript) {
     std::string script = ScriptText({"[CopyFile]", "absent.dll", "<Destination>absent.dll",
                                      "[CopyFile]", "v200.dll", "<Destination>later.dll"});
     std::string host = PackHost(folder, "host.exe", script, VersionEntries());
-    auto tempBefore = InstallerTempNames();
+    auto tempBefore = ProductTempEntries();
 
     HostRun run = RunHost(host, folder.Path());
 
@@ -121,7 +121,7 @@ TEST(InstallFile, MissingEntryShowsTheCorruptionMessageOnceAndStopsTheScript) {
     EXPECT_FALSE(FileExists(folder / "absent.dll"));
     EXPECT_FALSE(FileExists(folder / "later.dll"));
     EXPECT_EQ(run.values["workerDone"], "1");
-    EXPECT_EQ(NewNames(tempBefore, InstallerTempNames()), std::vector<std::string>{});
+    EXPECT_EQ(AddedEntries(tempBefore, ProductTempEntries()), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ TEST(InstallWorker, ComponentsAreRegisteredAfterTheLastFileInInstallationOrder) 
         Append(lines, {"[CopyFile]", copy.first, "<Destination>" + copy.second});
     }
     std::string host = PackHost(folder, "host.exe", ScriptText(lines), ComponentEntries());
-    auto tempBefore = InstallerTempNames();
+    auto tempBefore = ProductTempEntries();
 
     HostRun run = RunHost(host, folder.Path());
 
@@ -122,7 +122,7 @@ TEST(InstallWorker, ComponentsAreRegisteredAfterTheLastFileInInstallationOrder) 
             "load b.dll", "DllRegisterServer b.dll after sentinel", "free b.dll", "load a.dll",
             "DllRegisterServer a.dll after sentinel", "free a.dll", "load n.dll", "free n.dll",
             "load kept.dll", "DllRegisterServer kept.dll after sentinel", "free kept.dll"}));
-    EXPECT_EQ(NewNames(tempBefore, InstallerTempNames()), std::vector<std::string>{});
+    EXPECT_EQ(AddedEntries(tempBefore, ProductTempEntries()), std::vector<std::string>{});
 }
 
 TEST(InstallWorker, CancellationWaitsForTheSectionInProgressThenStillRegisters) {
@@ -197,7 +197,7 @@ TEST(InstallWorker, PayloadProgramsRunFromATemporaryCopyThatIsRemovedAfterAWaite
     std::string host =
         PackHost(folder, "host.exe", ScriptText(lines),
                  {{"tool.exe", FixtureBytes("wait_marker.exe")}, {"plain.txt", "p"}});
-    auto tempBefore = InstallerTempNames();
+    auto tempBefore = ProductTempEntries();
 
     HostRun run = RunHost(host, folder.Path());
 
@@ -213,12 +213,7 @@ TEST(InstallWorker, PayloadProgramsRunFromATemporaryCopyThatIsRemovedAfterAWaite
     EXPECT_EQ(run.boxes[0].icon, UINT(MB_ICONERROR));
     // A failed launch does not stop the install.
     EXPECT_EQ(ReadBytes(folder / "after.txt"), "p");
-    EXPECT_EQ(NewNames(tempBefore, InstallerTempNames()), std::vector<std::string>{});
-}
-
-uintptr_t __cdecl FailingBeginThread(void*, unsigned, unsigned(__stdcall*)(void*), void*, unsigned,
-                                     unsigned*) {
-    return 0;
+    EXPECT_EQ(AddedEntries(tempBefore, ProductTempEntries()), std::vector<std::string>{});
 }
 
 // Whoever waits for workerDone must not wait forever when no thread could be started.
@@ -226,7 +221,7 @@ TEST(InstallWorker, AWorkerThatCannotStartStillEndsTheRun) {
     runState.workerDone = false;
     {
         ImportPatch patch("msvcrt.dll", "_beginthreadex",
-                          reinterpret_cast<void*>(&FailingBeginThread));
+                          reinterpret_cast<void*>(&failing::BeginThread));
         ASSERT_TRUE(patch.Active());
         StartInstallWorker();
     }

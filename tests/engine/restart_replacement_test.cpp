@@ -79,7 +79,7 @@ std::map<std::string, std::string> Entries() {
 }
 
 std::string OnlyNewTempFile(const std::vector<std::string>& before) {
-    auto added = NewNames(before, InstallerTempNames());
+    auto added = AddedEntries(before, ProductTempEntries());
     return added.size() == 1 ? TempFolder() + added[0] : std::string();
 }
 
@@ -92,7 +92,7 @@ TEST(RestartReplacement, NtFamilyQueuesDeleteThenMoveAndTheRestartPutsTheNewFile
         PackHost(folder, "host.exe", ScriptText({"[CopyFile]", "v200.dll", "<Destination>lib.dll"}),
                  Entries());
     PendingRenames pending;
-    auto tempBefore = InstallerTempNames();
+    auto tempBefore = ProductTempEntries();
     FileHolder holder(destination, "none", folder);
     ASSERT_TRUE(holder.Held());
 
@@ -139,7 +139,7 @@ TEST(RestartReplacement, NinetyFiveFamilyWritesTheRenameIntoWininit) {
         PackHost(folder, "host98.exe",
                  ScriptText({"[CopyFile]", "v200.dll", "<Destination>lib.dll"}), Entries());
     PendingRenames pending;
-    auto tempBefore = InstallerTempNames();
+    auto tempBefore = ProductTempEntries();
     FileHolder holder(destination, "none", folder);
     ASSERT_TRUE(holder.Held());
 
@@ -183,7 +183,7 @@ TEST(RestartReplacement, InUseRuleSchedulesUnlessBothVersionsAreTheSameAndNotZer
             PackHost(folder, "host.exe",
                      ScriptText({"[CopyFile]", row.entry, "<Destination>lib.dll"}), entries);
         PendingRenames pending;
-        auto tempBefore = InstallerTempNames();
+        auto tempBefore = ProductTempEntries();
         // Readable by others, so the version of the file in use can still be read.
         FileHolder holder(destination, "read", folder);
         ASSERT_TRUE(holder.Held());
@@ -194,7 +194,7 @@ TEST(RestartReplacement, InUseRuleSchedulesUnlessBothVersionsAreTheSameAndNotZer
         EXPECT_TRUE(run.boxes.empty());
         EXPECT_TRUE(ReadBytes(destination) == old);
         EXPECT_EQ(run.values["rebootRequired"], row.scheduled ? "1" : "0");
-        auto added = NewNames(tempBefore, InstallerTempNames());
+        auto added = AddedEntries(tempBefore, ProductTempEntries());
         EXPECT_EQ(added.size(), row.scheduled ? 1u : 0u);
         EXPECT_EQ(pending.Added().size(), row.scheduled ? 2u : 0u);
         for (const std::string& name : added) {

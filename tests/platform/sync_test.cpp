@@ -110,14 +110,10 @@ TEST(WorkerThread, BodyGetsItsOwnThreadObject) {
     EXPECT_EQ(seen.load(), worker);
 }
 
-uintptr_t __cdecl FailingBeginThread(void*, unsigned, unsigned(__stdcall*)(void*), void*, unsigned,
-                                     unsigned*) {
-    return 0;
-}
-
 TEST(WorkerThread, AThreadThatCannotStartSignalsAtOnceAndNeverRunsItsBody) {
     bodyRuns = 0;
-    ImportPatch patch("msvcrt.dll", "_beginthreadex", reinterpret_cast<void*>(&FailingBeginThread));
+    ImportPatch patch("msvcrt.dll", "_beginthreadex",
+                      reinterpret_cast<void*>(&failing::BeginThread));
     ASSERT_TRUE(patch.Active());
     WorkerThread* worker = new WorkerThread([](WorkerThread*) { bodyRuns++; });
     EXPECT_FALSE(worker->Started());

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+
 class ImportPatch {
 public:
     // dll like "kernel32.dll" (any case), function like "CreateDirectoryA".
@@ -25,3 +27,14 @@ private:
     void** slot = nullptr;
     void* original = nullptr;
 };
+
+// Replacements that tests install with ImportPatch.
+namespace failing {
+
+// _beginthreadex (msvcrt.dll) that never starts a thread.
+inline uintptr_t __cdecl BeginThread(void*, unsigned, unsigned(__stdcall*)(void*), void*, unsigned,
+                                     unsigned*) {
+    return 0;
+}
+
+}  // namespace failing

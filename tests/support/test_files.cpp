@@ -94,7 +94,12 @@ std::string TempFolder() {
 std::vector<std::string> ProductTempEntries() {
     std::vector<std::string> ours;
     for (const auto& name : ListFolder(TempFolder())) {
-        if (name.rfind("Ext", 0) == 0 || name.rfind("Ins", 0) == 0 || name.rfind("ZVI", 0) == 0) {
+        // The file system ignores case, so the prefixes are compared that way too.
+        std::string prefix = name.substr(0, 3);
+        for (char& c : prefix) {
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        }
+        if (prefix == "ext" || prefix == "ins" || prefix == "zvi") {
             ours.push_back(name);
         }
     }
